@@ -1,0 +1,3 @@
+#include "AppFramework/Application.h"
+
+int main() { return RunApplication(); }
