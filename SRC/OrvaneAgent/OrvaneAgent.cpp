@@ -28,7 +28,12 @@ Mutex& TheStartupMutex() {
 // buffer, as the process's other process-wide objects are built.
 [[maybe_unused]] static const bool g_processStateBuilt = (TheStartupMutex(), TheReportBuffer(), true);
 
-OrvaneAgent::OrvaneAgent(const char* nodeName) : ServiceNode(nodeName, 0, 1) {
+// The node is registered by the base constructor, before this object is
+// complete; it holds requests back (ready 0) until the end of this
+// constructor, so that none is handled by a half-built agent (the base's
+// HandleCommand would answer a code-13 request with an empty reply). The
+// requests held back meanwhile are answered right after Init.
+OrvaneAgent::OrvaneAgent(const char* nodeName) : ServiceNode(nodeName, 0, 0) {
     AgentLog::Open(kLogPath, "w+c");
     AgentLog::WriteFlush("Starting, file is open!");
     AgentLog::WriteFlush("Before WSAStartup!");
@@ -53,9 +58,15 @@ OrvaneAgent::OrvaneAgent(const char* nodeName) : ServiceNode(nodeName, 0, 1) {
         AgentLog::WriteFlush("in else WSAStartup, after WSACleanup");
     }
     Init();
+    SetReady(1);
 }
 
-OrvaneAgent::~OrvaneAgent() { AgentLog::Close(); }
+// No request may reach the node while it is being torn down: the library
+// node goes first, then the log.
+OrvaneAgent::~OrvaneAgent() {
+    Disconnect();
+    AgentLog::Close();
+}
 
 int OrvaneAgent::Init() {
     AgentLog::WriteFlush("in Init");

@@ -1,6 +1,91 @@
 #include "PrintReply.h"
 
 #include <cstdio>
+#include <iomanip>
+
+#include "Core/AvailabilityReport.h"
+
+namespace {
+
+constexpr std::int32_t kAvailabilityCode = 13;
+
+std::string Utf8(const std::u16string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out += static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out += static_cast<char>(0xC0 | (cp >> 6));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out += static_cast<char>(0xE0 | (cp >> 12));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (cp >> 18));
+            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    return out;
+}
+
+// "20050701110000" as "2005-07-01 11:00:00".
+std::string ReadableTime(const std::u16string& digits) {
+    const std::string d = Utf8(digits);
+    if (d.size() != 14) return d;
+    return d.substr(0, 4) + "-" + d.substr(4, 2) + "-" + d.substr(6, 2) + " " + d.substr(8, 2) + ":" +
+           d.substr(10, 2) + ":" + d.substr(12, 2);
+}
+
+// The availability report of a code-13 reply, when the reply carries one.
+enum class ReportState { kNone, kEmpty, kParsed, kMalformed };
+
+ReportState ReadReport(const QueryOptions& options, const Command& command, AvailabilityReport* report,
+                       std::string* error) {
+    if (options.code != kAvailabilityCode || command.GetResult() != 0 || command.GetReplyCount() == 0) {
+        return ReportState::kNone;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(command.GetReply(0));
+    const std::uint32_t length = command.GetReplyLength(0);
+    if (length == 0) return ReportState::kEmpty;
+    return ParseAvailabilityReport(bytes, length, report, error) ? ReportState::kParsed : ReportState::kMalformed;
+}
+
+void PrintReportText(std::ostream& out, const AvailabilityReport& report) {
+    std::size_t computerWidth = 8;
+    for (const auto& entry : report.entries) computerWidth = std::max(computerWidth, Utf8(entry.computer).size());
+    out << "availability report: " << report.entries.size() << " entries (count field " << report.count
+        << "), agent time " << ReadableTime(report.currentTime) << "\n";
+    out << std::left << std::setw(6) << "EVENT" << "  " << std::setw(19) << "MEANING" << "  "
+        << std::setw(static_cast<int>(computerWidth)) << "COMPUTER" << "  TIME\n";
+    for (const auto& entry : report.entries) {
+        out << std::left << std::setw(6) << entry.eventCode << "  " << std::setw(19)
+            << DescribeAvailabilityEvent(entry.eventCode) << "  " << std::setw(static_cast<int>(computerWidth))
+            << Utf8(entry.computer) << "  " << Utf8(entry.time) << "\n";
+    }
+}
+
+void PrintReportJson(std::ostream& out, const AvailabilityReport& report) {
+    out << ",\"report\":{\"count\":" << report.count << ",\"entries\":[";
+    for (std::size_t i = 0; i < report.entries.size(); ++i) {
+        const auto& entry = report.entries[i];
+        out << (i != 0 ? "," : "") << "{\"event\":" << entry.eventCode
+            << ",\"meaning\":" << JsonString(DescribeAvailabilityEvent(entry.eventCode))
+            << ",\"computer\":" << JsonString(Utf8(entry.computer)) << ",\"time\":" << JsonString(Utf8(entry.time))
+            << "}";
+    }
+    out << "],\"currentTime\":" << JsonString(Utf8(report.currentTime)) << "}";
+}
+
+}  // namespace
 
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
@@ -26,8 +111,12 @@ std::string JsonString(const std::string& text) {
     return out;
 }
 
-void PrintReply(std::ostream& out, const QueryOptions& options, const Command& command) {
+bool PrintReply(std::ostream& out, const QueryOptions& options, const Command& command) {
     const std::uint32_t count = command.GetReplyCount();
+    AvailabilityReport report;
+    std::string error;
+    const ReportState state =
+        options.format == OutputFormat::kRaw ? ReportState::kNone : ReadReport(options, command, &report, &error);
     switch (options.format) {
         case OutputFormat::kRaw:
             if (count != 0 && command.GetReply(0) != nullptr) {
@@ -41,7 +130,11 @@ void PrintReply(std::ostream& out, const QueryOptions& options, const Command& c
             for (std::uint32_t i = 0; i < count; ++i) {
                 out << (i != 0 ? "," : "") << "{\"size\":" << command.GetReplyLength(i) << "}";
             }
-            out << "]}\n";
+            out << "]";
+            if (state == ReportState::kParsed) PrintReportJson(out, report);
+            if (state == ReportState::kEmpty) out << ",\"report\":null";
+            if (state == ReportState::kMalformed) out << ",\"error\":" << JsonString("malformed report: " + error);
+            out << "}\n";
             break;
         case OutputFormat::kText:
             out << "target: " << options.target << "\n"
@@ -51,9 +144,13 @@ void PrintReply(std::ostream& out, const QueryOptions& options, const Command& c
             for (std::uint32_t i = 0; i < count; ++i) {
                 out << "  item " << i << ": " << command.GetReplyLength(i) << " bytes\n";
             }
+            if (state == ReportState::kParsed) PrintReportText(out, report);
+            if (state == ReportState::kEmpty) out << "no report yet: the agent has not read its event log\n";
+            if (state == ReportState::kMalformed) out << "malformed report: " << error << "\n";
             break;
     }
     out.flush();
+    return state != ReportState::kMalformed;
 }
 
 void PrintFailure(std::ostream& out, const QueryOptions& options, const Command& command,

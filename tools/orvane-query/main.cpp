@@ -54,7 +54,11 @@ int Query(const QueryOptions& options) {
         default:
             break;
     }
-    PrintReply(std::cout, options, command);
+    const bool reportSound = PrintReply(std::cout, options, command);
+    if (!reportSound) {
+        std::cerr << "orvane-query: the reply's availability report does not parse\n";
+        return kExitResult;
+    }
     if (command.GetResult() != 0) {
         if (options.format == OutputFormat::kRaw) {
             std::cerr << "orvane-query: result " << command.GetResult() << "\n";

@@ -30,8 +30,9 @@
 
 #include <cstdint>
 
-// QueueMessageAlloc/QueueMessageFree are exported by the real library only;
-// the binding-test variants of the library build with DIVIZE32_NO_LINKED_ENTRIES.
+// QueueMessageAlloc/QueueMessageFree are exported by the real library and by
+// its test variant without DeleteSvcNode; the required-only test variant
+// builds with DIVIZE32_NO_LINKED_ENTRIES and lacks them.
 #if defined(DIVIZE32_NO_LINKED_ENTRIES)
 #define DIVIZE32_LINKED_ENTRY
 #else

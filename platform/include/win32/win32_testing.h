@@ -16,6 +16,9 @@ namespace win32_testing {
 void SetFixedClock(std::int64_t unixMicroseconds);
 void UseRealClock();
 
+// Makes GetTimeZoneInformation fail (TIME_ZONE_ID_INVALID) while set.
+void FailTimeZoneInformation(bool fail);
+
 // Re-reads TZ after a test changed it (tzset and the layer's own cache).
 void ReloadTimeZone();
 

@@ -1,6 +1,7 @@
 // The Windows view of the local zone: GetTimeZoneInformation, the local
 // clock, FileTimeToLocalFileTime and the kernel's bias words. All of them
 // use the zone's regime at the layer's "now", never at another instant.
+#include <atomic>
 #include <cstdint>
 #include <iterator>
 #include <string>
@@ -37,7 +38,19 @@ LONG MinutesWest(std::int64_t offsetSeconds) {
 
 }  // namespace
 
+namespace {
+std::atomic<bool> g_failTimeZoneInformation{false};
+}
+
+namespace win32_testing {
+void FailTimeZoneInformation(bool fail) { g_failTimeZoneInformation = fail; }
+}  // namespace win32_testing
+
 DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* info) {
+    if (g_failTimeZoneInformation) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return TIME_ZONE_ID_INVALID;
+    }
     if (info == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return TIME_ZONE_ID_INVALID;
