@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "text/Utf16.h"
 #include "win32/win32.h"
 
 namespace AgentLog {
@@ -11,24 +12,6 @@ namespace {
 
 std::mutex g_mutex;
 TextStream* g_stream = nullptr;
-
-void AppendUtf8(std::string& out, std::uint32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
 
 struct Spec {
     bool left = false;
@@ -111,22 +94,6 @@ void FormatInteger(std::string& out, const Spec& spec, char conversion, va_list&
 
 }  // namespace
 
-std::string Utf16ToUtf8(const char16_t* text) {
-    std::string out;
-    if (text == nullptr) return "(null)";
-    for (std::size_t i = 0; text[i] != 0; ++i) {
-        std::uint32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            unit = 0x10000 + ((unit - 0xD800) << 10) + (static_cast<std::uint32_t>(text[i + 1]) - 0xDC00);
-            ++i;
-        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            unit = 0xFFFD;
-        }
-        AppendUtf8(out, unit);
-    }
-    return out;
-}
-
 std::string FormatV(const char* format, va_list args) {
     std::string out;
     if (format == nullptr) return out;
@@ -205,7 +172,8 @@ std::string FormatV(const char* format, va_list args) {
             case 'S': {
                 std::string text;
                 if (conversion == 'S' || spec.wideText) {
-                    text = Utf16ToUtf8(va_arg(ap, const char16_t*));
+                    const char16_t* wide = va_arg(ap, const char16_t*);
+                    text = wide != nullptr ? ::Utf16ToUtf8(wide) : "(null)";
                 } else {
                     const char* narrow = va_arg(ap, const char*);
                     text = narrow != nullptr ? narrow : "(null)";

@@ -35,7 +35,4 @@ void WriteFlush(const char* format, ...);
 std::string Format(const char* format, ...);
 std::string FormatV(const char* format, va_list args);
 
-// UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).
-std::string Utf16ToUtf8(const char16_t* text);
-
 }  // namespace AgentLog

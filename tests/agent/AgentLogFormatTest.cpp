@@ -29,9 +29,11 @@ TEST(AgentLogFormatTest, OddFormatsAreWrittenAsTheyStand) {
 }
 
 TEST(AgentLogFormatTest, WideTextBecomesUtf8) {
-    EXPECT_EQ(AgentLog::Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(AgentLog::Format("%S", u"\U0001F600"), "\xF0\x9F\x98\x80");
     const char16_t lone[] = {0xD800, u'a', 0};
-    EXPECT_EQ(AgentLog::Utf16ToUtf8(lone), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(AgentLog::Format("%S", lone), "\xEF\xBF\xBD" "a");
+    const char16_t trailingHigh[] = {u'b', 0xDBFF, 0};
+    EXPECT_EQ(AgentLog::Format("%S", trailingHigh), "b\xEF\xBF\xBD");
 }
 
 }  // namespace

@@ -4,38 +4,13 @@
 #include <iomanip>
 
 #include "Core/AvailabilityReport.h"
+#include "text/Utf16.h"
 
 namespace {
 
 constexpr std::int32_t kAvailabilityCode = 13;
 
-std::string Utf8(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Utf8(const std::u16string& text) { return Utf16ToUtf8(text); }
 
 // "20050701110000" as "2005-07-01 11:00:00".
 std::string ReadableTime(const std::u16string& digits) {
@@ -62,7 +37,7 @@ ReportState ReadReport(const QueryOptions& options, const Command& command, Avai
 void PrintReportText(std::ostream& out, const AvailabilityReport& report) {
     std::size_t computerWidth = 8;
     for (const auto& entry : report.entries) computerWidth = std::max(computerWidth, Utf8(entry.computer).size());
-    out << "availability report: " << report.entries.size() << " entries (count field " << report.count
+    out << "availability report: " << report.entries.size() << (report.entries.size() == 1 ? " entry" : " entries") << " (count field " << report.count
         << "), agent time " << ReadableTime(report.currentTime) << "\n";
     out << std::left << std::setw(6) << "EVENT" << "  " << std::setw(19) << "MEANING" << "  "
         << std::setw(static_cast<int>(computerWidth)) << "COMPUTER" << "  TIME\n";
