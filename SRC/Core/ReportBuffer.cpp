@@ -1,6 +1,8 @@
 #include "Core/ReportBuffer.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "text/UnicodeStr.h"
 
@@ -16,18 +18,22 @@ void StoreLittleEndian(std::uint8_t* at, std::int32_t value) {
 
 }  // namespace
 
-ReportBuffer::ReportBuffer()
-    : data_(new std::uint8_t[kInitialCapacity]()), length_(0), capacity_(kInitialCapacity) {}
+ReportBuffer::ReportBuffer() : data_(nullptr), length_(0), capacity_(kInitialCapacity) {
+    data_ = static_cast<std::uint8_t*>(std::calloc(kInitialCapacity, 1));
+    if (data_ == nullptr) throw std::bad_alloc();
+}
 
-ReportBuffer::~ReportBuffer() { delete[] data_; }
+ReportBuffer::~ReportBuffer() { std::free(data_); }
 
 void ReportBuffer::Reset() { length_ = 0; }
 
+// realloc keeps the whole old block and frees it, as a fresh block and a
+// copy would, but mostly extends the block where it lies: growing to N bytes
+// in 64-byte steps then costs O(N), not O(N^2 / 64) bytes of copying.
 void ReportBuffer::Grow() {
-    auto* block = new std::uint8_t[capacity_ + kGrowthStep]();
-    std::memcpy(block, data_, capacity_);
-    delete[] data_;
-    data_ = block;
+    void* block = std::realloc(data_, capacity_ + kGrowthStep);
+    if (block == nullptr) throw std::bad_alloc();   // the old block is untouched
+    data_ = static_cast<std::uint8_t*>(block);
     capacity_ += kGrowthStep;
 }
 

@@ -41,9 +41,9 @@ public:
     std::uint32_t GetCapacity() const { return capacity_; }
 
 private:
-    // One step: a new block of capacity + 64 bytes holding the whole old
-    // block. The new block is obtained before anything changes, so a failed
-    // allocation (std::bad_alloc) leaves the buffer as it was.
+    // One step: a block of capacity + 64 bytes holding the whole old block
+    // (realloc: it may be the old block extended). A failed allocation
+    // (std::bad_alloc) leaves the buffer as it was.
     void Grow();
     void GrowToHold(std::uint64_t needed);
 

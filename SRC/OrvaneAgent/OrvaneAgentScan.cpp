@@ -35,7 +35,8 @@ template <class Visit>
 void ReadEachRecord(HANDLE eventLog, DWORD first, DWORD count, Visit visit) {
     DWORD recordNumber = first;
     for (DWORD remaining = count; remaining > 0; --remaining) {
-        auto buffer = std::make_unique<BYTE[]>(OrvaneAgent::kReadBufferSize);
+        // A fresh block for each read; the read fills it, so it is not zeroed.
+        auto buffer = std::make_unique_for_overwrite<BYTE[]>(OrvaneAgent::kReadBufferSize);
         DWORD bytesRead = 0;
         DWORD bytesNeeded = 0;
         const BOOL read = ReadEventLogW(eventLog, kSeekForwards, recordNumber, buffer.get(),
@@ -92,10 +93,19 @@ void OrvaneAgent::BuildAvailabilityReport() {
 
     ReportBuffer& report = TheReportBuffer();
     report.Reset();
-    report.AppendInt32(CountAvailabilityEvents(eventLog));
-    ReadEachRecord(eventLog, oldest, count,
-                   [this](const BYTE* record, std::size_t size) { ProcessEventRecord(record, size); });
+    const std::int32_t counted = CountAvailabilityEvents(eventLog);
+    report.AppendInt32(counted);
+    std::int32_t written = 0;
+    ReadEachRecord(eventLog, oldest, count, [this, &report, &written](const BYTE* record, std::size_t size) {
+        const std::uint32_t before = report.GetLength();
+        ProcessEventRecord(record, size);
+        if (report.GetLength() != before) ++written;
+    });
     CloseEventLog(eventLog);
+    // A log truncated or rewritten between the two passes yields another
+    // number of entries than the first pass counted; the report announces
+    // the entries it holds, so that a reader never runs past them.
+    if (written != counted) report.PutInt32At(0, written);
 
     DateTime now = DateTime::Now();
     if (DaylightNow()) now.SubtractHour();

@@ -98,7 +98,16 @@ bool Outbox::Enqueue(void* message) {
     }
     const bool wasIdle = connection->frames.empty();
     connection->frames.push_back(Frame{static_cast<std::uint8_t*>(message), total, 0});
-    if (wasIdle) SignalWakeFd(wake_.Get());
+    if (!wasIdle) return true;   // the writer is on it; order is kept
+    // An idle connection is written at once on this thread (non-blocking,
+    // as the writer would): handing every message to the writer thread
+    // costs a thread wake-up on each hop of a request and its reply. What
+    // the socket does not take now is left to the writer.
+    if (!WriteSome(*connection)) {
+        DropLocked(path, connection);   // as the writer does with a failed connection
+    } else if (!connection->frames.empty()) {
+        SignalWakeFd(wake_.Get());
+    }
     return true;
 }
 

@@ -2,9 +2,10 @@
 // cached connection per target endpoint.
 //
 // Enqueue decides synchronously whether a message can be accepted (well
-// formed, target endpoint listening) and then only queues it; the writer
-// thread sends frames with non-blocking writes, so a slow receiver delays
-// only its own queue. Messages to one target leave in the order they were
+// formed, target endpoint listening) and then queues it; on an idle
+// connection it also writes what the socket takes at once, and the writer
+// thread sends the rest. All writes are non-blocking, so a slow receiver
+// delays only its own queue. Messages to one target leave in the order they were
 // accepted. A connection that fails or that the receiver closes is dropped
 // with whatever it still held (as if the receiver had crashed); the next
 // Enqueue to that target connects afresh.

@@ -54,10 +54,9 @@ int Query(const QueryOptions& options) {
         default:
             break;
     }
-    const bool reportSound = PrintReply(std::cout, options, command);
-    if (!reportSound) {
+    if (!PrintReply(std::cout, options, command)) {
+        // The reply itself arrived with its result; only its content is bad.
         std::cerr << "orvane-query: the reply's availability report does not parse\n";
-        return kExitResult;
     }
     if (command.GetResult() != 0) {
         if (options.format == OutputFormat::kRaw) {

@@ -169,13 +169,33 @@ void EventLogFile::IndexRecords(std::uint32_t begin, std::uint32_t span) {
     std::uint8_t fixed[ef::kRecordFixedSize];
     std::uint8_t word[4];
 
-    // Forward, from the oldest record, following the leading lengths.
+    // Forward, from the oldest record, following the leading lengths. The
+    // walk reads the file through a window of kScanChunk bytes rather than
+    // with two small reads per record.
+    std::vector<std::uint8_t> window;
+    std::uint64_t windowStart = 0;
+    auto readAhead = [&](std::uint32_t offset, std::uint8_t* out, std::uint32_t n) {
+        if (offset >= ef::kHeaderSize && offset < fileSize_ && n <= fileSize_ - offset) {
+            if (offset < windowStart || offset + std::uint64_t{n} > windowStart + window.size()) {
+                window.resize(std::min<std::uint32_t>(kScanChunk, fileSize_ - offset));
+                windowStart = offset;
+                if (n > window.size() || ReadAt(offset, window.data(), static_cast<std::uint32_t>(window.size())) !=
+                                             ERROR_SUCCESS) {
+                    window.clear();
+                    return ReadRing(offset, out, n);
+                }
+            }
+            std::memcpy(out, window.data() + (offset - windowStart), n);
+            return static_cast<DWORD>(ERROR_SUCCESS);
+        }
+        return ReadRing(offset, out, n);   // wraps, or out of the file
+    };
     std::uint32_t pos = begin;
     std::uint32_t walked = 0;
     std::uint32_t k = 0;
     bool skippedFiller = false;
     while (k < count_ && span - walked >= ef::kRecordMinSize) {
-        if (ReadRing(pos, fixed, ef::kRecordFixedSize) != ERROR_SUCCESS) break;
+        if (readAhead(pos, fixed, ef::kRecordFixedSize) != ERROR_SUCCESS) break;
         std::uint32_t length = ef::LoadU32(fixed + ef::kRecordLength);
         if (ef::LoadU32(fixed + ef::kRecordReserved) != ef::kSignature) {
             std::uint32_t toEnd = fileSize_ - pos;
@@ -190,7 +210,7 @@ void EventLogFile::IndexRecords(std::uint32_t begin, std::uint32_t span) {
         }
         if (length < ef::kRecordMinSize || length % 4 != 0 || length > span - walked ||
             ef::LoadU32(fixed + ef::kRecordNumber) != oldest_ + k ||
-            ReadRing(RingAdvance(pos, length - 4), word, 4) != ERROR_SUCCESS ||
+            readAhead(RingAdvance(pos, length - 4), word, 4) != ERROR_SUCCESS ||
             ef::LoadU32(word) != length) {
             break;
         }
