@@ -79,6 +79,7 @@ bool Outbox::Enqueue(void* message) {
 
     std::unique_lock lock(mutex_);
     ConnectionPtr connection;
+    bool connected = false;  // a connection the writer does not poll yet
     if (auto it = connections_.find(path); it != connections_.end()) {
         if (it->second->dead || PeerHasClosed(it->second->fd.Get())) {
             DropLocked(path, it->second);
@@ -93,7 +94,10 @@ bool Outbox::Enqueue(void* message) {
         lock.lock();
         if (!running_ || stopping_) return false;
         ConnectionPtr& slot = connections_[path];
-        if (!slot) slot = std::make_shared<Connection>(std::move(fd));
+        if (!slot) {
+            slot = std::make_shared<Connection>(std::move(fd));
+            connected = true;
+        }
         connection = slot;  // another thread may have connected meanwhile; ours closes
     }
     const bool wasIdle = connection->frames.empty();
@@ -103,9 +107,13 @@ bool Outbox::Enqueue(void* message) {
     // as the writer would): handing every message to the writer thread
     // costs a thread wake-up on each hop of a request and its reply. What
     // the socket does not take now is left to the writer.
+    // A new connection is handed to the writer even when all was written:
+    // only its poll sees the receiver go away and closes the socket, which
+    // otherwise stays open as long as the process (one per client that ever
+    // was answered).
     if (!WriteSome(*connection)) {
         DropLocked(path, connection);   // as the writer does with a failed connection
-    } else if (!connection->frames.empty()) {
+    } else if (!connection->frames.empty() || connected) {
         SignalWakeFd(wake_.Get());
     }
     return true;

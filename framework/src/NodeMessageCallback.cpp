@@ -33,6 +33,10 @@ std::int32_t NodeMessageCallback(void* context, void* message, std::uint32_t val
     }
     if (node->rawMode.load() != 0) {
         // Ticks are ignored in raw mode: nothing times out, OnTimer never runs.
+        // Raw mode does not wait for `ready`, but reading it orders this call
+        // after Run's SetReady and so after the derived class's constructor
+        // (its vtable pointer included) on the thread that ran both.
+        static_cast<void>(node->ready.load());
         if (message != nullptr) node->HandleRawMessage(message, value);
         return 0;
     }

@@ -27,11 +27,14 @@ std::int32_t Recorder::Callback(void* context, void* message, std::uint32_t valu
         QueueMessageFree(message);
         std::lock_guard lock(self->mutex_);
         self->messages_.push_back(received);
+        // Notified under the lock: a waiter that returns may destroy the
+        // Recorder, which it can only do once this thread let go of it.
+        self->changed_.notify_all();
     } else {
         std::lock_guard lock(self->mutex_);
         self->ticks_.push_back(value);
+        self->changed_.notify_all();
     }
-    self->changed_.notify_all();
     return 0;
 }
 

@@ -32,12 +32,19 @@ private:
     bool abandoned_ = false;   // the last owner ended without releasing it
 };
 
+// Set once the calling thread's list below is destroyed. The main thread's
+// list goes before the destructors of static objects run at exit, and one
+// of those may still take and release a mutex; trivially destructible, so it
+// stays readable to the end of the thread.
+thread_local bool ownedListGone = false;
+
 // The mutexes the calling thread owns. When the thread ends, its destructor
 // marks each one still owned as abandoned and wakes a waiter.
 struct OwnedMutexes {
     std::vector<std::weak_ptr<MutexObject>> mutexes;
 
     ~OwnedMutexes() {
+        ownedListGone = true;
         const DWORD self = GetCurrentThreadId();
         for (auto& weak : mutexes) {
             if (auto mutex = weak.lock()) mutex->Abandon(self);
@@ -47,11 +54,14 @@ struct OwnedMutexes {
 
 thread_local OwnedMutexes ownedByThisThread;
 
+// A thread whose list is gone is ending: nothing is left to abandon for it.
 void RememberOwned(std::weak_ptr<MutexObject> mutex) {
+    if (ownedListGone) return;
     ownedByThisThread.mutexes.push_back(std::move(mutex));
 }
 
 void ForgetOwned(const MutexObject* mutex) {
+    if (ownedListGone) return;
     auto& list = ownedByThisThread.mutexes;
     list.erase(std::remove_if(list.begin(), list.end(),
                               [mutex](const std::weak_ptr<MutexObject>& weak) {
