@@ -8,6 +8,7 @@
 namespace {
 
 constexpr std::uint8_t kContinuation = 0x80;
+constexpr WCHAR kReplacementUnit = 0xFFFD;
 
 std::uint64_t PackedSize(const WCHAR* text) noexcept {
     std::uint64_t size = 1;
@@ -56,7 +57,10 @@ std::uint32_t Str::GetUnicode(WCHAR* out, std::uint32_t count) const {
         if (position < 16) value |= static_cast<std::uint32_t>(PackGroup(b & 0x7F)) << position;
         position += 7;
         if ((b & kContinuation) == 0) {
-            if (out != nullptr && units < count) out[units] = static_cast<WCHAR>(value & 0xFFFF);
+            // Only a malformed unit comes out zero ("80 80 10"); a zero
+            // unit would end the UTF-16 text before its last unit.
+            const auto unit = static_cast<WCHAR>(value & 0xFFFF);
+            if (out != nullptr && units < count) out[units] = unit != 0 ? unit : kReplacementUnit;
             ++units;
             value = 0;
             position = 0;

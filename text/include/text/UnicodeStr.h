@@ -19,9 +19,10 @@
 // upper three bits; it is its own inverse (0x41 -> 0x44, 0x0C -> 0x03).
 //
 // Decoding (Str::GetUnicode) accepts any byte string without fault: a unit
-// spread over more than three bytes keeps the low 16 bits of its groups, and
-// trailing bytes whose last one still carries the continuation bit give no
-// unit.
+// spread over more than three bytes keeps the low 16 bits of its groups, a
+// malformed unit whose 16 bits come out zero (0x80 0x80 0x10) gives U+FFFD
+// so that the decoded text keeps all its units, and trailing bytes whose
+// last one still carries the continuation bit give no unit.
 //
 // Thread-safety: as Str.
 #pragma once
