@@ -32,18 +32,6 @@ struct Harness {
     Harness() : file(logs.Path() + "/System.evt") { ::setenv("EVENTLOG_DIR", logs.Path().c_str(), 1); }
 };
 
-void WriteWhole(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    fuzz::Check(fd >= 0, "cannot write System.evt");
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        fuzz::Check(n > 0, "cannot write System.evt");
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
 std::uint32_t LoadU32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -101,7 +89,7 @@ void WalkSequentially(HANDLE log, DWORD direction, DWORD count, DWORD capacity) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Harness harness;
-    WriteWhole(harness.file, data, size);
+    fuzz::WriteWhole(harness.file, data, size);
     HANDLE log = OpenEventLogW(nullptr, u"System");
     if (log == nullptr) return 0;
     DWORD oldest = 0;

@@ -6,29 +6,12 @@
 // that does not open leaves the report buffer as it was; otherwise the
 // report must be the count, exactly that many entries (the file does not
 // change during the scan) and the current time of the pinned clock.
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <string>
 
 #include "AgentHarness.h"
-
-namespace {
-
-void WriteWhole(const std::string& path, const std::uint8_t* data, std::size_t size) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    fuzz::Check(fd >= 0, "cannot write System.evt");
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        fuzz::Check(n > 0, "cannot write System.evt");
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static fuzz::AgentHarness harness("FuzzScanAgent");
@@ -39,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return dir;
     }();
     harness.UseDaylightZone();
-    WriteWhole(logs + "/System.evt", data, size);
+    fuzz::WriteWhole(logs + "/System.evt", data, size);
 
     // A marker that a scan which cannot open or count the log leaves alone.
     ReportBuffer& report = TheReportBuffer();

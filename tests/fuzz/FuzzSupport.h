@@ -9,9 +9,11 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -26,6 +28,19 @@ namespace fuzz {
 
 inline void Check(bool condition, const char* what) {
     if (!condition) Fail(what);
+}
+
+// Replaces the file at `path` with exactly these bytes.
+inline void WriteWhole(const std::string& path, const std::uint8_t* data, std::size_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    Check(fd >= 0, "cannot write the input file");
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        Check(n > 0, "cannot write the input file");
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
 }
 
 // A mkdtemp directory of mode 0700, removed with its contents when the
