@@ -90,13 +90,7 @@ void ServiceNode::ReceiveTick(std::uint32_t elapsed) {
         record->next = ordered;
         ordered = record;
     }
-    while (ordered != nullptr) {
-        PendingRequest* record = ordered;
-        ordered = record->next;
-        record->command->SetResult(kResultTimedOut);
-        CompletePendingRequest(record);
-        delete record;
-    }
+    CompleteEach(ordered, kResultTimedOut);
 
     int keepRunning = 1;
     const std::uint32_t interval = timerIntervalMs.load();

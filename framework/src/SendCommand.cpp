@@ -124,6 +124,16 @@ void ServiceNode::CompletePendingRequest(PendingRequest* record) {
     if (record->waiterThreadId != 0) PostThreadMessageA(record->waiterThreadId, kWakeUpMessage, 0, 0);
 }
 
+void ServiceNode::CompleteEach(PendingRequest* list, std::int32_t result) {
+    while (list != nullptr) {
+        PendingRequest* record = list;
+        list = record->next;
+        record->command->SetResult(result);
+        CompletePendingRequest(record);
+        delete record;
+    }
+}
+
 int ServiceNode::SendReply(Command* command) {
     if (rawMode.load() != 0 || command == nullptr) return 0;
     int sent = 0;

@@ -31,13 +31,7 @@ ServiceNode::~ServiceNode() {
     PendingRequest* orphans = pendingList;
     pendingList = nullptr;
     UnlockPending();
-    while (orphans != nullptr) {
-        PendingRequest* record = orphans;
-        orphans = record->next;
-        record->command->SetResult(kResultNotConnected);
-        CompletePendingRequest(record);
-        delete record;
-    }
+    CompleteEach(orphans, kResultNotConnected);
 
     delete[] name;
     name = nullptr;

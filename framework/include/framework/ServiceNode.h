@@ -158,6 +158,9 @@ private:
     // Replays held-back requests while ready; dispatchLock held by the caller.
     void ReplayDeferredLocked();
     int FailCommand(Command* command, std::int32_t code, int autoDelete);
+    // Completes every record of an unlinked list, in list order, with
+    // `result`, and frees the records.
+    void CompleteEach(PendingRequest* list, std::int32_t result);
 
     char* name = nullptr;
     std::atomic<std::uint32_t> nodeHandle{0};
