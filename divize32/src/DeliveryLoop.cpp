@@ -53,41 +53,18 @@ DeliveryLoop::~DeliveryLoop() {
     // Only a callback that ends the process gets here on the delivery
     // thread; that thread cannot join itself and ends with the process.
     if (OnDeliveryThread()) {
-        thread_.detach();
+        worker_.thread.detach();
         return;
     }
     Stop();
 }
 
-bool DeliveryLoop::Start() {
-    {
-        std::lock_guard lock(mutex_);
-        if (running_ && !stopping_) return true;
-    }
-    std::lock_guard lifecycle(lifecycle_);
-    std::lock_guard lock(mutex_);
-    if (running_) return !stopping_;
-    wake_ = MakeWakeFd();
-    if (!wake_.Valid()) return false;
-    thread_ = StartSignalFreeThread([this] { Run(); });
-    if (!thread_.joinable()) {
-        wake_.Reset();
-        return false;
-    }
-    running_ = true;
-    return true;
-}
+bool DeliveryLoop::Start() { return worker_.Start(mutex_, [this] { Run(); }); }
 
 bool DeliveryLoop::Stop() {
     if (OnDeliveryThread()) return false;
-    std::lock_guard lifecycle(lifecycle_);
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_) return true;
-        stopping_ = true;
-        SignalWakeFd(wake_.Get());
-    }
-    thread_.join();
+    std::lock_guard serial(worker_.lifecycle);
+    if (!worker_.StopAndJoin(mutex_)) return true;
     std::lock_guard lock(mutex_);
     for (auto& inbound : inbound_) CloseInboundLocked(*inbound);
     inbound_.clear();
@@ -96,10 +73,8 @@ bool DeliveryLoop::Stop() {
         RemoveEndpointLocked(*entry.second);
     }
     nodes_.clear();
-    wake_.Reset();
     deliveryThread_.store(std::thread::id());
-    running_ = false;
-    stopping_ = false;
+    worker_.MarkStoppedLocked();
     return true;
 }
 
@@ -109,7 +84,7 @@ std::uint32_t DeliveryLoop::CreateNode(const char* name, void* context, DivizeNo
     if (!paths || !Start()) return 0;
 
     std::lock_guard lock(mutex_);
-    if (!running_ || stopping_ || nodes_.count(name) != 0) return 0;
+    if (!worker_.running || worker_.stopping || nodes_.count(name) != 0) return 0;
     UniqueFd nodeLock = AcquireNodeLock(paths->lockPath);
     if (!nodeLock.Valid()) return 0;
     // Holding the lock makes whatever socket file is left the remains of a
@@ -130,7 +105,7 @@ std::uint32_t DeliveryLoop::CreateNode(const char* name, void* context, DivizeNo
     node->lock = std::move(nodeLock);
     node->lastTick = Clock::now();
     nodes_.emplace(node->name, node);
-    SignalWakeFd(wake_.Get());
+    SignalWakeFd(worker_.wake.Get());
     return node->handle;
 }
 
@@ -143,7 +118,7 @@ bool DeliveryLoop::DeleteNode(const char* name) {
     nodes_.erase(it);
     node->deleted = true;
     RemoveEndpointLocked(*node);
-    if (wake_.Valid()) SignalWakeFd(wake_.Get());
+    if (worker_.wake.Valid()) SignalWakeFd(worker_.wake.Get());
     // On the delivery thread the running callback is the caller itself (or
     // another node's); nothing of this node can start after the flag above.
     if (!OnDeliveryThread()) {
@@ -206,7 +181,7 @@ void DeliveryLoop::AcceptLocked(const NodePtr& node) {
 
 void DeliveryLoop::Deliver(const NodePtr& node, void* message, std::uint32_t value) {
     std::unique_lock lock(mutex_);
-    if (node->deleted || stopping_) {
+    if (node->deleted || worker_.stopping) {
         lock.unlock();
         std::free(message);
         return;
@@ -252,10 +227,10 @@ void DeliveryLoop::Run() {
         bool anyNode;
         {
             std::lock_guard lock(mutex_);
-            if (stopping_) break;
+            if (worker_.stopping) break;
             fds.clear();
             listeners.clear();
-            fds.push_back(pollfd{wake_.Get(), POLLIN, 0});
+            fds.push_back(pollfd{worker_.wake.Get(), POLLIN, 0});
             for (const auto& inbound : inbound_) fds.push_back(pollfd{inbound->fd.Get(), POLLIN, 0});
             for (const auto& entry : nodes_) {
                 fds.push_back(pollfd{entry.second->listen.Get(), POLLIN, 0});

@@ -26,6 +26,7 @@
 #include "EndpointPaths.h"
 #include "FrameReader.h"
 #include "UnixSockets.h"
+#include "WorkerThread.h"
 #include "divize32/divize32.h"
 
 namespace divize {
@@ -99,14 +100,10 @@ private:
     std::map<std::string, NodePtr> nodes_;  // guarded by mutex_
     const Node* inCallback_ = nullptr;      // guarded by mutex_
     std::uint32_t nextHandle_ = 1;          // guarded by mutex_
-    bool running_ = false;                  // guarded by mutex_
-    bool stopping_ = false;                 // guarded by mutex_
-    UniqueFd wake_;                         // set while running_
     BufferBudget budget_{kMaxBufferedBytes};  // delivery thread only
     std::vector<std::unique_ptr<Inbound>> inbound_;  // delivery thread only (fds closed under mutex_)
     std::atomic<std::thread::id> deliveryThread_{};
-    std::thread thread_;
-    std::mutex lifecycle_;  // serialises Start and Stop
+    WorkerThread worker_;  // the delivery thread; its flags guarded by mutex_
 };
 
 }  // namespace divize

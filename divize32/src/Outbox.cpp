@@ -31,39 +31,14 @@ Outbox::Connection::~Connection() {
 
 Outbox::~Outbox() { Stop(); }
 
-bool Outbox::Start() {
-    {
-        std::lock_guard lock(mutex_);
-        if (running_ && !stopping_) return true;
-    }
-    std::lock_guard lifecycle(lifecycle_);
-    std::lock_guard lock(mutex_);
-    if (running_) return !stopping_;
-    wake_ = MakeWakeFd();
-    if (!wake_.Valid()) return false;
-    thread_ = StartSignalFreeThread([this] { Run(); });
-    if (!thread_.joinable()) {
-        wake_.Reset();
-        return false;
-    }
-    running_ = true;
-    return true;
-}
+bool Outbox::Start() { return worker_.Start(mutex_, [this] { Run(); }); }
 
 void Outbox::Stop() {
-    std::lock_guard lifecycle(lifecycle_);
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_) return;
-        stopping_ = true;
-        SignalWakeFd(wake_.Get());
-    }
-    thread_.join();
+    std::lock_guard serial(worker_.lifecycle);
+    if (!worker_.StopAndJoin(mutex_)) return;
     std::lock_guard lock(mutex_);
     connections_.clear();
-    wake_.Reset();
-    running_ = false;
-    stopping_ = false;
+    worker_.MarkStoppedLocked();
 }
 
 bool Outbox::Enqueue(void* message) {
@@ -92,7 +67,7 @@ bool Outbox::Enqueue(void* message) {
         UniqueFd fd = ConnectTo(path);
         if (!fd.Valid()) return false;
         lock.lock();
-        if (!running_ || stopping_) return false;
+        if (!worker_.running || worker_.stopping) return false;
         ConnectionPtr& slot = connections_[path];
         if (!slot) {
             slot = std::make_shared<Connection>(std::move(fd));
@@ -114,7 +89,7 @@ bool Outbox::Enqueue(void* message) {
     if (!WriteSome(*connection)) {
         DropLocked(path, connection);   // as the writer does with a failed connection
     } else if (!connection->frames.empty() || connected) {
-        SignalWakeFd(wake_.Get());
+        SignalWakeFd(worker_.wake.Get());
     }
     return true;
 }
@@ -174,11 +149,11 @@ void Outbox::Run() {
         bool stopping;
         {
             std::lock_guard lock(mutex_);
-            stopping = stopping_;
+            stopping = worker_.stopping;
             if (stopping && (!HasPendingLocked() || idleRounds >= kStopIdleRounds)) break;
             fds.clear();
             polled.clear();
-            fds.push_back(pollfd{wake_.Get(), POLLIN, 0});
+            fds.push_back(pollfd{worker_.wake.Get(), POLLIN, 0});
             for (const auto& [path, connection] : connections_) {
                 const short events = static_cast<short>(POLLIN | (connection->frames.empty() ? 0 : POLLOUT));
                 fds.push_back(pollfd{connection->fd.Get(), events, 0});

@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "UnixSockets.h"
+#include "WorkerThread.h"
 
 namespace divize {
 
@@ -68,11 +69,7 @@ private:
 
     std::mutex mutex_;
     std::map<std::string, ConnectionPtr> connections_;  // by socket path; guarded by mutex_
-    bool running_ = false;                              // guarded by mutex_
-    bool stopping_ = false;                             // guarded by mutex_
-    UniqueFd wake_;                                     // set while running_
-    std::thread thread_;
-    std::mutex lifecycle_;  // serialises Start and Stop
+    WorkerThread worker_;  // the writer; its flags guarded by mutex_
 };
 
 }  // namespace divize
