@@ -39,8 +39,7 @@ TEST(AvailabilityReportTest, ReadsBackWhatTheBufferWrote) {
 
 TEST(AvailabilityReportTest, MalformedReportsAreRefusedWithoutReadingPastThem) {
     const Bytes good = Build(1, {{6005, u"x"}});
-    Bytes noTerminator = good;
-    noTerminator.pop_back();
+    const Bytes noTerminator(good.begin(), good.end() - 1);
     Bytes trailing = good;
     trailing.push_back(0x44);
     struct Case {
